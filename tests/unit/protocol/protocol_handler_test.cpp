@@ -133,7 +133,7 @@ TEST(HandlerRealClock, NoAnswerTimesOutAfterAboutOneSecond) {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_THROW(handler.request(ping(1)), Timeout);
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    EXPECT_GE(took.count(), 1.0);
+    EXPECT_GE(took.count(), 0.99);  // the timer counts whole milliseconds
     EXPECT_LT(took.count(), 3.0);  // generous: a loaded machine sleeps longer
     EXPECT_GE(channel.reads, 10);
     EXPECT_LE(channel.reads, 101);  // at least 10 ms between polls
