@@ -59,6 +59,16 @@ int lineCall(int fd, unsigned long request, int bits) {
     return ::ioctl(fd, request, &bits) == 0 ? 0 : -1;
 }
 
+// Raises (TIOCMBIS) or lowers (TIOCMBIC) the lines named in mask, DTR
+// first. The result is that of RTS when it is named, else that of DTR;
+// -1 when neither is.
+int switchLines(int fd, int mask, unsigned long request) {
+    int result = -1;
+    if (mask & kLineDtr) result = lineCall(fd, request, TIOCM_DTR);
+    if (mask & kLineRts) result = lineCall(fd, request, TIOCM_RTS);
+    return result;
+}
+
 }  // namespace
 
 std::string serialDeviceFile(const char* name) {
@@ -166,19 +176,11 @@ int SerialPort::write(const char* data, int length) {
 }
 
 int SerialPort::setLines(int mask) {
-    const int fd = system_->fd;
-    int result = -1;
-    if (mask & kLineDtr) result = lineCall(fd, TIOCMBIS, TIOCM_DTR);
-    if (mask & kLineRts) result = lineCall(fd, TIOCMBIS, TIOCM_RTS);
-    return result;
+    return switchLines(system_->fd, mask, TIOCMBIS);
 }
 
 int SerialPort::clearLines(int mask) {
-    const int fd = system_->fd;
-    int result = -1;
-    if (mask & kLineDtr) result = lineCall(fd, TIOCMBIC, TIOCM_DTR);
-    if (mask & kLineRts) result = lineCall(fd, TIOCMBIC, TIOCM_RTS);
-    return result;
+    return switchLines(system_->fd, mask, TIOCMBIC);
 }
 
 int SerialPort::applyLines(int mask) {

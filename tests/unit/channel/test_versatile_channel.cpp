@@ -46,6 +46,19 @@ public:
 
 using Events = std::vector<std::string>;
 
+// A versatile channel wired as the application wires it: a serial port
+// attached, no socket, a view.
+class WiredChannel : public ::testing::Test {
+protected:
+    WiredChannel() {
+        channel.attachSerialPort(&serial);
+        channel.setViewAdapter(&view);
+    }
+    vek::VersatileChannel channel;
+    FakeSerialChannel serial;
+    RecordingView view;
+};
+
 TEST(VersatileChannel, DoesNothingHarmfulBeforeAnyOpen) {
     vek::VersatileChannel channel;
     RecordingView view;
@@ -59,12 +72,7 @@ TEST(VersatileChannel, DoesNothingHarmfulBeforeAnyOpen) {
     EXPECT_STREQ(channel.className(), "Channel");
 }
 
-TEST(VersatileChannel, SerialNamesGoToTheSerialChannelWithTheStoredSettings) {
-    vek::VersatileChannel channel;
-    FakeSerialChannel serial;
-    RecordingView view;
-    channel.attachSerialPort(&serial);
-    channel.setViewAdapter(&view);
+TEST_F(WiredChannel, SerialNamesGoToTheSerialChannelWithTheStoredSettings) {
     ASSERT_EQ(channel.setSerialSettings("19200,E,7,2"), 0);
 
     EXPECT_EQ(channel.open("COM3", nullptr), 0);
@@ -92,12 +100,7 @@ TEST(VersatileChannel, SerialNamesGoToTheSerialChannelWithTheStoredSettings) {
     EXPECT_EQ(channel.serialSettings().baudRate, 38400);
 }
 
-TEST(VersatileChannel, WithoutASocketOnlySerialNamesOpen) {
-    vek::VersatileChannel channel;
-    FakeSerialChannel serial;
-    RecordingView view;
-    channel.attachSerialPort(&serial);
-    channel.setViewAdapter(&view);
+TEST_F(WiredChannel, WithoutASocketOnlySerialNamesOpen) {
     for (const char* address : {"TCPIP", "10.0.0.1:23", "ttyUSB0"}) {
         EXPECT_EQ(channel.open(address, nullptr), vek::VersatileChannel::kNoChannelForAddress) << address;
     }
