@@ -23,36 +23,20 @@ std::string everyByteValue() {
     return bytes;
 }
 
-TEST(SerialPortNames, ComNamesAndDevicePathsAreSerialPorts) {
-    EXPECT_TRUE(vek::isSerialPortName("COM1"));
-    EXPECT_TRUE(vek::isSerialPortName("com12"));
-    EXPECT_TRUE(vek::isSerialPortName("\\\\.\\cOm7"));
-    EXPECT_TRUE(vek::isSerialPortName("/dev/ttyUSB0"));
-    EXPECT_TRUE(vek::isSerialPortName("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K-if00-port0"));
-    EXPECT_FALSE(vek::isSerialPortName(nullptr));
-    EXPECT_FALSE(vek::isSerialPortName("CO"));
-    EXPECT_FALSE(vek::isSerialPortName("ttyUSB0"));
-    EXPECT_FALSE(vek::isSerialPortName("TCPIP"));
-    EXPECT_FALSE(vek::isSerialPortName("10.0.0.1:23"));
-}
+TEST(SerialPortNames, ComNamesKeepTheirFormsAndMapToUartNodes) {
+    for (const char* name : {"COM1", "com12", "\\\\.\\cOm7", "/dev/ttyUSB0", "/dev/serial/by-id/usb-X-if00"})
+        EXPECT_TRUE(vek::isSerialPortName(name)) << name;
+    for (const char* name : {static_cast<const char*>(nullptr), "CO", "ttyUSB0", "TCPIP", "10.0.0.1:23"})
+        EXPECT_FALSE(vek::isSerialPortName(name)) << (name ? name : "null");
 
-TEST(SerialPortNames, DevicePathKeepsTheCanonicalComForms) {
     EXPECT_STREQ(vek::serialDevicePath("com3"), "COM3");
     EXPECT_STREQ(vek::serialDevicePath("COM12"), "\\\\.\\COM12");
-    EXPECT_STREQ(vek::serialDevicePath("COM256"), "\\\\.\\COM256");
-    for (const char* unchanged : {"\\\\.\\COM12", "COM0", "COM300", "COM-1", "COMX", "/dev/ttyS0",
-                                  "COM99999999999999999", "com1-but-twenty-chars"}) {
+    for (const char* unchanged : {"\\\\.\\COM12", "COM0", "COM300", "COMX", "COM99999999999999999", "com1-twenty-chars-long"})
         EXPECT_EQ(vek::serialDevicePath(unchanged), unchanged) << unchanged;
-    }
-    EXPECT_EQ(vek::serialDevicePath(nullptr), nullptr);
-}
 
-TEST(SerialPortNames, ComNamesMapToTheUartNodeOneLower) {
-    EXPECT_EQ(vek::serialDeviceFile("COM1"), "/dev/ttyS0");
-    EXPECT_EQ(vek::serialDeviceFile("com3"), "/dev/ttyS2");
+    EXPECT_EQ(vek::serialDeviceFile("com1"), "/dev/ttyS0");
     EXPECT_EQ(vek::serialDeviceFile("\\\\.\\COM12"), "/dev/ttyS11");
     EXPECT_EQ(vek::serialDeviceFile("/dev/ttyACM0"), "/dev/ttyACM0");
-    EXPECT_EQ(vek::serialDeviceFile("COM0"), "COM0");
     EXPECT_EQ(vek::serialDeviceFile("COM300"), "COM300");
 }
 
@@ -242,16 +226,6 @@ TEST(SerialPortPty, WriteGivesUpWhenNobodyReads) {
     EXPECT_NE(std::string(port.lastErrorText()).find("accepted no data"), std::string::npos);
 }
 
-TEST(SerialPortPty, BreakLastsAQuarterSecondPerUnitAndAtLeastOne) {
-    PtyPair pty;
-    ASSERT_TRUE(pty.ok());
-    vek::SerialPort port;
-    ASSERT_EQ(port.open(pty.slavePath(), nullptr), vek::SerialPort::kOpened);
-    const auto start = Clock::now();
-    EXPECT_EQ(port.sendBreak(0), 0);
-    EXPECT_GE(millisecondsSince(start), 250);
-}
-
 TEST(SerialPortOpen, FailuresSayWhy) {
     vek::SerialPort port;
     EXPECT_EQ(port.open("/dev/t3xx-no-such-port", nullptr), vek::SerialPort::kCannotOpen);
@@ -268,14 +242,6 @@ TEST(SerialPortOpen, FailuresSayWhy) {
     EXPECT_STREQ(port.lastErrorText(), "not a serial port");
     EXPECT_TRUE(port.isOpen());
     EXPECT_STREQ(port.portName(), "/dev/null");
-    port.close();
-
-    PtyPair pty;
-    ASSERT_TRUE(pty.ok());
-    SerialSettings odd;
-    odd.baudRate = 12345;
-    EXPECT_EQ(port.open(pty.slavePath(), &odd), vek::SerialPort::kSettingsRefused);
-    EXPECT_TRUE(port.isOpen());
 }
 
 }  // namespace
