@@ -128,14 +128,6 @@ TEST_F(FirmwareCatalogueTest, EntryWithoutResourceNameIsListedWithoutText) {
     EXPECT_EQ(catalogue.firmwareText(310, 0), nullptr);
 }
 
-TEST_F(FirmwareCatalogueTest, BuildingAgainStartsAfresh) {
-    FirmwareCatalogue catalogue(store);
-    catalogue.buildCatalogue();
-    catalogue.buildCatalogue();
-    EXPECT_EQ(catalogue.entryCount(310), 5);
-    EXPECT_EQ(catalogue.entryCount(320), 1);
-}
-
 TEST_F(FirmwareCatalogueTest, ResourceInfoListsProbesAndEntries) {
     FirmwareCatalogue catalogue(store);
     std::vector<std::string> log;
