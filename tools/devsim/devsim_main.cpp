@@ -7,9 +7,11 @@
 #include <csignal>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,6 +39,18 @@ bool writeFile(const std::string& path, const std::string& what, const char* dat
         return false;
     }
     return true;
+}
+
+// Adds each rule text of an option; a bad one is reported with the option's name.
+void addRules(const char* option, const std::vector<std::string>& texts,
+              const std::function<void(const std::string&)>& add) {
+    for (const std::string& text : texts) {
+        try {
+            add(text);
+        } catch (const std::invalid_argument& error) {
+            throw std::invalid_argument(std::string(option) + " " + error.what());
+        }
+    }
 }
 
 // Standard input ends the simulator only when it is a pipe or a socket: a
@@ -132,10 +146,10 @@ int main(int argc, char** argv) {
     try {
         config.model = parseModel(model);
         config.answerEnterBootloader = !noEnterAnswer;
-        for (const auto& text : failBlockTests) faults.failBlockTest(text);
-        for (const auto& text : errorAnswers) faults.errorAnswer(text);
-        for (const auto& text : corruptChecks) faults.corruptCheck(text);
-        for (const auto& text : delays) faults.delayAnswers(text);
+        addRules("--fail-block-test", failBlockTests, [&](const std::string& t) { faults.failBlockTest(t); });
+        addRules("--error-answer", errorAnswers, [&](const std::string& t) { faults.errorAnswer(t); });
+        addRules("--corrupt-check", corruptChecks, [&](const std::string& t) { faults.corruptCheck(t); });
+        addRules("--delay", delays, [&](const std::string& t) { faults.delayAnswers(t); });
         faults.silent(silent).stayInApplication(stayInApp).hangUpAfterPage(hangUpPage).garbageBeforeAnswers(garbage);
         device = std::make_unique<DeviceModel>(config, faults);
         if (tcpPort >= 0) {

@@ -56,7 +56,7 @@ std::string SimReport::toJson() const {
     number("page_requests", pageRequests);
     number("requests_without_data_part", requestsWithoutDataPart);
     number("pages_programmed", programs);
-    number("distinct_pages_programmed", static_cast<std::int64_t>(pagePrograms.size()));
+    number("distinct_pages_programmed", static_cast<std::int64_t>(distinctPagesProgrammed()));
     std::string programsByPage = "{";
     for (auto it = pagePrograms.begin(); it != pagePrograms.end(); ++it) {
         if (it != pagePrograms.begin()) programsByPage += ", ";

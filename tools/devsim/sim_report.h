@@ -3,6 +3,7 @@
 // What a simulated detector saw and did, for tests, benchmarks and the
 // JSON report the program writes when it ends.
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -37,6 +38,7 @@ struct SimReport {
     std::int64_t bytesIn = 0;   // bytes taken from the line
     std::int64_t bytesOut = 0;  // bytes put on the line (noise included)
 
+    std::size_t distinctPagesProgrammed() const { return pagePrograms.size(); }
     // Seconds the bytes of both directions would take on a line at the baud
     // rate (10 bits a byte); 0 when baud is 0.
     double wireSeconds(int baudRate) const;
