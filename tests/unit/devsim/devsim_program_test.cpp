@@ -120,37 +120,5 @@ TEST(DevsimProgram, ServesAPseudoTerminalAndReportsWhenInputCloses) {
     std::remove(flashFile.c_str());
 }
 
-TEST(DevsimProgram, ExitsAfterRestartOverTcpWithTheReportInAFile) {
-    const std::string reportFile = tempPath("report.json");
-    DevsimProcess sim({"--tcp", "0", "--exit-after-restart", "--report", reportFile, "--error-answer", "ping=42,1"});
-    const std::string address = sim.firstLine();
-    ASSERT_EQ(address.rfind("localhost:", 0), 0u) << address;
-    RawPort port;
-    ASSERT_TRUE(port.connectTcp(std::stoi(address.substr(10))));
-    ASSERT_TRUE(port.send(appPing()));
-    auto answer = port.receive();
-    ASSERT_TRUE(answer);
-    EXPECT_EQ(answer->data, ByteVector{42});
-    ASSERT_TRUE(port.send(enterBootloader()));
-    ASSERT_TRUE(port.receive());
-    ASSERT_TRUE(port.send(restart()));
-    ASSERT_TRUE(port.receive());
-
-    int status = -1;
-    EXPECT_EQ(sim.finish(status), "");
-    EXPECT_EQ(status, 0);
-    std::ifstream in(reportFile);
-    const std::string report{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    EXPECT_NE(report.find("\"restarts\": 1"), std::string::npos) << report;
-    std::remove(reportFile.c_str());
-}
-
-TEST(DevsimProgram, RefusesBadOptionsWithAMessage) {
-    DevsimProcess sim({"--error-answer", "page:x=3"});
-    int status = -1;
-    EXPECT_EQ(sim.finish(status), "");  // nothing on standard output, not even a port
-    EXPECT_EQ(status, 2);
-}
-
 }  // namespace
 }  // namespace vek::devsim
