@@ -3,8 +3,9 @@
 // The loop that serves a device model over a transport: it reads what the
 // updater writes, hands it to the model, and sends the answers when they
 // are due (after the request's line time, the answer's delay and the bytes
-// still on the line before them). It runs on one thread; stop() may be
-// called from any thread and from a signal handler.
+// still on the line before them). The model takes the bytes as soon as they
+// are read; only its answers wait for the line. It runs on one thread;
+// stop() may be called from any thread and from a signal handler.
 
 #include <chrono>
 #include <deque>
