@@ -42,7 +42,7 @@ UpdateSession::UpdateSession(Channel& channel, VekProtocolHandler& handler, Upda
                              ImageSource images)
     : channel_(channel), handler_(handler), view_(view), images_(std::move(images)) {}
 
-void UpdateSession::setOpenFailureReason(std::function<std::string()> reason) {
+void UpdateSession::setOpenFailureReason(std::function<std::string(int code)> reason) {
     openFailureReason_ = std::move(reason);
 }
 

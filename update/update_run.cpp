@@ -146,7 +146,7 @@ bool UpdateSession::connectIfNeeded(const char* portName) {
     // The dialogue goes on and ends with "No communication!"; this line says
     // which port failed and why, so the user knows what to fix.
     std::string reason;
-    if (openFailureReason_) reason = openFailureReason_();
+    if (openFailureReason_) reason = openFailureReason_(code);
     char line[256];
     if (portName == nullptr || *portName == '\0') {
         std::snprintf(line, sizeof line, "Cannot open port: no port chosen");

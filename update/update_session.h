@@ -66,10 +66,10 @@ public:
     UpdateSession(const UpdateSession&) = delete;
     UpdateSession& operator=(const UpdateSession&) = delete;
 
-    // Explains why the channel could not be opened (for a serial port: in
-    // use, permission, no such device). Without it the log names only the
-    // port.
-    void setOpenFailureReason(std::function<std::string()> reason);
+    // Explains, from the channel's result code, why it could not be opened
+    // (for a serial port: in use, permission, no such device). Without it
+    // the log names the port and the code.
+    void setOpenFailureReason(std::function<std::string(int code)> reason);
 
     // The whole update: connect, bootloader, identification, model,
     // transmission, restart. portName is used only when the channel is not
@@ -127,7 +127,7 @@ private:
     VekProtocolHandler& handler_;
     UpdateView& view_;
     ImageSource images_;
-    std::function<std::string()> openFailureReason_;
+    std::function<std::string(int code)> openFailureReason_;
 
     std::uint16_t bootloaderVersion_ = 0;
     std::uint16_t pageCount_ = 0;

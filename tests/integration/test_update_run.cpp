@@ -11,7 +11,7 @@
 #include "firmware/firmware_images.h"
 #include "firmware/program_firmware.h"
 #include "integration/update_rig.h"
-#include "update/firmware_image_source.h"
+#include "update/session_sources.h"
 
 namespace vek {
 namespace {
@@ -280,6 +280,21 @@ TEST(UpdateRun, DeviceStayingInItsApplicationCannotStartTheBootloader) {
     EXPECT_EQ(rig.view.steps, (Steps{1, 2, 0}));
     EXPECT_EQ(rig.sim.report().restarts, 0);
     EXPECT_EQ(result.outcome, UpdateOutcome::BootloaderNotStarted);
+}
+
+TEST(UpdateRun, PortInUseIsNamedWithItsReasonBeforeNoCommunication) {
+    UpdateRig rig(t310());
+    SerialPort other;
+    ASSERT_EQ(other.open(rig.port.c_str(), nullptr), 0);
+    const UpdateResult result = rig.run();
+    const Lines lines = rig.view.lines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].rfind("Cannot open port " + rig.port + ": ", 0), 0u) << lines[0];
+    EXPECT_NE(lines[0].find("in use"), std::string::npos) << lines[0];
+    EXPECT_EQ(lines[1], "No communication!");
+    EXPECT_EQ(rig.view.steps, (Steps{1, 0}));
+    EXPECT_EQ(result.outcome, UpdateOutcome::NoCommunication);
+    EXPECT_EQ(rig.sim.report().framesReceived, 0);
 }
 
 TEST(UpdateRun, Bootloader103IsRefusedButRestarted) {

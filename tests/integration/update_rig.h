@@ -14,6 +14,7 @@
 #include "integration/recording_view.h"
 #include "protocol/protocol_handler.h"
 #include "tools/devsim/simulator.h"
+#include "update/session_sources.h"
 #include "update/update_session.h"
 
 namespace vek::test {
@@ -54,7 +55,7 @@ public:
         channel.attachSerialPort(&serial);
         channel.setSerialSettings("38400,n,8,1");
         handler.setChannel(&tap);
-        session.setOpenFailureReason([this] { return std::string(serial.lastErrorText()); });
+        session.setOpenFailureReason(serialOpenFailureReason(serial));
     }
     ~UpdateRig() { sim.stop(); }
 

@@ -113,7 +113,7 @@ TEST(ErrorReport, NamesTheErrorTheWayEachFamilyNeeds) {
 
 TEST(UpdateRun, PortThatCannotBeOpenedIsNamedBeforeNoCommunication) {
     Session s;
-    s.session.setOpenFailureReason([] { return std::string("no such device"); });
+    s.session.setOpenFailureReason([](int) { return std::string("no such device"); });
     const UpdateResult result = s.session.startUpdate("/dev/ttyUSB7");
 
     EXPECT_EQ(s.port.lastAddress, "/dev/ttyUSB7");
