@@ -10,21 +10,14 @@
 #include "protocol/struct_packer.h"
 #include "protocol/telegram.h"
 #include "protocol/timers.h"
+#include "update/bootloader_requests.h"
 #include "update/update_session.h"
 
 namespace vek {
 
+using namespace bootloader;
+
 namespace {
-
-constexpr std::uint8_t kCommandBootloader = 127;  // ping, pages, restart
-constexpr std::uint8_t kCommandIdentify = 126;
-constexpr std::uint8_t kCommandEnterBootloader = 28;
-
-constexpr std::uint8_t kVariantApplication = 0;  // type 3 telegrams
-constexpr std::uint8_t kVariantBootloader = 1;   // type 4 telegrams
-
-constexpr std::uint8_t kOperationPing = 0x00;
-constexpr std::uint8_t kOperationRestart = 0x07;
 
 // How long the device needs to come up in its bootloader.
 constexpr int kBootloaderStartMs = 1000;
@@ -58,7 +51,7 @@ void UpdateSession::log(const char* format, ...) {
 }
 
 int UpdateSession::ping(int variant) {
-    TgRequest request = makeRequest(kCommandBootloader, static_cast<std::uint8_t>(variant));
+    TgRequest request = makeRequest(kCommandOperations, static_cast<std::uint8_t>(variant));
     StructPacker(request.data, true).putU8(kOperationPing);
     try {
         handler_.request(request, false);
@@ -110,7 +103,8 @@ int UpdateSession::ensureBootloader() {
 
 void UpdateSession::enterBootloader() {
     TgRequest request = makeRequest(kCommandEnterBootloader, kVariantApplication);
-    StructPacker(request.data, true).putU8(0x06).putU8(0x00).putU8(0x00).putU8(0x00);
+    StructPacker packer(request.data, true);
+    for (std::uint8_t byte : kEnterBootloaderPayload) packer.putU8(byte);
     try {
         handler_.request(request, false);
     } catch (const Timeout&) {
@@ -143,7 +137,7 @@ std::uint16_t UpdateSession::detectBootloader() {
 }
 
 bool UpdateSession::restartDevice() {
-    TgRequest request = makeRequest(kCommandBootloader, kVariantBootloader);
+    TgRequest request = makeRequest(kCommandOperations, kVariantBootloader);
     StructPacker(request.data, true).putU8(kOperationRestart);
     try {
         handler_.request(request, false);

@@ -8,19 +8,14 @@
 
 #include "channel/channel.h"
 #include "protocol/struct_packer.h"
+#include "update/bootloader_requests.h"
 #include "update/update_session.h"
 
 namespace vek {
 
+using namespace bootloader;
+
 namespace {
-
-constexpr std::uint8_t kCommandPage = 127;
-constexpr std::uint8_t kVariantBootloader = 1;
-
-// Operations of the page transfer request.
-constexpr std::uint8_t kOperationPageData = 0x09;
-constexpr std::uint8_t kOperationProgramPage = 0x04;
-constexpr std::uint8_t kOperationBlockTest = 0x08;
 
 constexpr char kResourceNotFound[] = "Internal error: Resource not found!";
 
@@ -262,7 +257,7 @@ int UpdateSession::sendPage(int address, const std::uint8_t* data, int length) {
 
 TgRequest UpdateSession::buildPageRequest(int address, const std::uint8_t* data, int length) {
     TgRequest request;
-    request.command = kCommandPage;
+    request.command = kCommandOperations;
     request.variant = kVariantBootloader;
     StructPacker packer(request.data, true);
     if (data != nullptr) {
