@@ -1,0 +1,85 @@
+#include "app/warning_window.h"
+
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Check_Button.H>
+#include <FL/Fl_Double_Window.H>
+#include <FL/Fl_Text_Buffer.H>
+#include <FL/Fl_Text_Display.H>
+
+#include <cstdlib>
+
+Fl_Double_Window* warningWindow = nullptr;
+Fl_Check_Button* acceptCheck = nullptr;
+Fl_Text_Display* warningText = nullptr;
+
+const char* const warningNotice =
+    "The 7. Supplement to the EC-Type Examination Certificate (measuring function for explosion protection) "
+    "covers only gas detectors with software version 3.44 and not gas detectors with software version 3.45 or "
+    "newer.\n\n"
+    "Der 7. Nachtrag zur EG-Baumusterpr\u00fcfbescheinigung (Messfunktion f\u00fcr den Explosionsschutz) gilt nur "
+    "f\u00fcr Ger\u00e4te mit Software Version 3.44 und nicht f\u00fcr Ger\u00e4te mit Software Version 3.45 oder "
+    "neuer.";
+
+namespace {
+
+bool accepted()
+{
+    return acceptCheck != nullptr && acceptCheck->value() != 0;
+}
+
+// Leaving the warning unaccepted ends the program at once: the port
+// preference is not saved.
+[[noreturn]] void refuse()
+{
+    std::exit(1);
+}
+
+}  // namespace
+
+void onWarningOk(Fl_Widget*, void*)
+{
+    warningWindow->hide();
+    if (!accepted()) refuse();
+}
+
+void onWindowClose(Fl_Window* window, void*)
+{
+    if (window == warningWindow && !accepted()) refuse();
+    window->hide();
+}
+
+Fl_Double_Window* buildWarningWindow()
+{
+    auto* w = warningWindow = new Fl_Double_Window(510, 214, "Warning / Warnung");
+    {
+        acceptCheck = new Fl_Check_Button(80, 180, 155, 25, "accept / akzeptieren");
+        acceptCheck->down_box(FL_DOWN_BOX);
+    }
+    {
+        auto* ok = new Fl_Button(255, 180, 160, 25, "OK");
+        ok->callback(onWarningOk);
+    }
+    warningText = new Fl_Text_Display(25, 15, 465, 155);
+    w->set_modal();
+    w->end();
+    return w;
+}
+
+void fillWarningText()
+{
+    auto* buffer = new Fl_Text_Buffer(0);
+    warningText->buffer(buffer);
+    buffer->append(warningNotice);
+    warningText->wrap_mode(Fl_Text_Display::WRAP_AT_COLUMN, 65);
+}
+
+void destroyWarningWindow()
+{
+    if (warningWindow == nullptr) return;
+    Fl_Text_Buffer* buffer = warningText->buffer();
+    delete warningWindow;
+    delete buffer;
+    warningWindow = nullptr;
+    acceptCheck = nullptr;
+    warningText = nullptr;
+}
