@@ -35,6 +35,17 @@ const std::string* descriptionOf(const char* name)
 
 constexpr int kDescriptionGap = 12;
 
+// The shown part of a port name that is too wide for w: a device path
+// without its "/dev/" (the closed choice is narrow; "/dev/ttyUSB0" would
+// read "/dev/ttyU"). The entry text itself is not changed.
+const char* shownName(const char* name, int w)
+{
+    constexpr const char* kDevicePrefix = "/dev/";
+    const size_t prefixLength = std::strlen(kDevicePrefix);
+    if (static_cast<int>(fl_width(name)) <= w || std::strncmp(name, kDevicePrefix, prefixLength) != 0) return name;
+    return name + prefixLength;
+}
+
 // Draws the port name as a normal label, and the description after it in
 // grey where the whole of it fits: in the opened list, which is made wide
 // enough, but not in the narrow closed choice.
@@ -42,10 +53,11 @@ void drawPortLabel(const Fl_Label* label, int x, int y, int w, int h, Fl_Align a
 {
     fl_font(label->font, label->size);
     fl_color(label->color);
-    fl_draw(label->value, x, y, w, h, align);
+    const char* name = shownName(label->value, w);
+    fl_draw(name, x, y, w, h, align);
     const std::string* description = descriptionOf(label->value);
     if (description == nullptr) return;
-    const int nameWidth = static_cast<int>(fl_width(label->value));
+    const int nameWidth = static_cast<int>(fl_width(name));
     const int descriptionWidth = static_cast<int>(fl_width(description->c_str()));
     if (nameWidth + kDescriptionGap + descriptionWidth > w) return;
     fl_color(fl_inactive(label->color));

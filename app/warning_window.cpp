@@ -70,7 +70,10 @@ void fillWarningText()
     auto* buffer = new Fl_Text_Buffer(0);
     warningText->buffer(buffer);
     buffer->append(warningNotice);
-    warningText->wrap_mode(Fl_Text_Display::WRAP_AT_COLUMN, 65);
+    // Wrapped at the display's width rather than at a column: with the
+    // fonts of a Linux desktop 65 columns are wider than the display, and
+    // the ends of the lines would hide behind a horizontal scroll bar.
+    warningText->wrap_mode(Fl_Text_Display::WRAP_AT_BOUNDS, 0);
 }
 
 void destroyWarningWindow()

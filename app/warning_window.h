@@ -20,7 +20,7 @@ extern const char* const warningNotice;
 // Creates the warning window (not shown) and sets the pointers above.
 Fl_Double_Window* buildWarningWindow();
 
-// Gives warningText a buffer holding the notice, wrapped at column 65.
+// Gives warningText a buffer holding the notice, wrapped at its width.
 void fillWarningText();
 
 // Deletes the window and the buffer of its text, clears the pointers.

@@ -21,6 +21,7 @@
 #include <FL/Fl_Progress.H>
 #include <FL/Fl_Text_Display.H>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -167,7 +168,7 @@ TEST_F(OtherWindows, WarningAndDebugWindowsMatchTheDesign)
     EXPECT_EQ(debugWindow->child(1)->labelcolor(), FL_RED);
 }
 
-TEST_F(OtherWindows, NoticeIsInUtf8AndWrappedAtColumn65)
+TEST_F(OtherWindows, NoticeIsInUtf8AndWrappedWithinTheDisplay)
 {
     char* text = warningText->buffer()->text();
     const std::string notice = text;
@@ -178,9 +179,17 @@ TEST_F(OtherWindows, NoticeIsInUtf8AndWrappedAtColumn65)
                           "fbescheinigung"),
               std::string::npos);
     EXPECT_NE(notice.find("Ger\xC3\xA4te"), std::string::npos);
-    // Wrapped: a paragraph of more than 65 characters takes several lines.
+    // Wrapped: every line fits, so there is nothing to scroll sideways to.
     showAndSettle(warningWindow);
     EXPECT_GT(warningText->count_lines(0, warningText->buffer()->length(), true), 6);
+    const int textRight = warningText->x() + warningText->w() - warningText->scrollbar_width();
+    for (const char* word : {"newer.", "neuer."}) {
+        int x = 0;
+        int y = 0;
+        const int end = static_cast<int>(notice.find(word)) + static_cast<int>(std::strlen(word));
+        ASSERT_NE(warningText->position_to_xy(end, &x, &y), 0) << word << " is in view";
+        EXPECT_LE(x, textRight) << word;
+    }
     acceptCheck->value(1);
     warningWindow->hide();
 }
