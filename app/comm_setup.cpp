@@ -3,6 +3,7 @@
 #include "app/autodeimaging_button.h"
 #include "app/main_window.h"
 #include "app/port_choice.h"
+#include "update/session_sources.h"
 
 #include <FL/Fl_Preferences.H>
 
@@ -71,7 +72,7 @@ void linkCommunicationObjects()
     connectionBox.selectPort(portPreference);
     protocolHandler.setChannel(&versatileChannel);
 
-    connectionBox.setOpenFailureText([] { return versatileChannel.lastErrorText(); });
+    connectionBox.setOpenFailureReason(vek::serialOpenFailureReason(serialPort));
     // A USB adapter plugged in after start-up appears when the list opens.
     portChoice->onBeforePopup([] { connectionBox.refreshPortList(false); });
 }

@@ -139,32 +139,26 @@ void Fl_PhysConnBoxPresenter::stateChanged()
     setActive(portChoice_, !open);
     setActive(connectButton_, !open);
     setActive(disconnectButton_, open);
-    if (openAttempted_) {
-        openAttempted_ = false;
-        if (!open && channel_ != nullptr) reportOpenFailure();
-    }
 }
 
 void Fl_PhysConnBoxPresenter::addressChanged(const char* address)
 {
-    openAttempted_ = true;
-    attemptedAddressNull_ = address == nullptr;
-    attemptedAddress_ = address != nullptr ? address : "";
     selectPort(address);
 }
 
-void Fl_PhysConnBoxPresenter::reportOpenFailure()
+// The same lines as the update run writes when it cannot open the port.
+void Fl_PhysConnBoxPresenter::reportOpenFailure(const char* portName, int code)
 {
     if (logDisplay == nullptr) return;
-    if (attemptedAddressNull_ || attemptedAddress_.empty()) {
-        logDisplay->printf("No port selected: connect the detector's adapter and choose its port under \"Port:\".\n");
+    if (portName == nullptr || *portName == '\0') {
+        logDisplay->printf("Cannot open port: no port chosen\n");
         return;
     }
-    const std::string reason = openFailureText_ ? openFailureText_() : std::string();
+    const std::string reason = openFailureReason_ ? openFailureReason_(code) : std::string();
     if (reason.empty())
-        logDisplay->printf("Cannot open port %s\n", attemptedAddress_.c_str());
+        logDisplay->printf("Cannot open port %s (code %d)\n", portName, code);
     else
-        logDisplay->printf("Cannot open port %s: %s\n", attemptedAddress_.c_str(), reason.c_str());
+        logDisplay->printf("Cannot open port %s: %s\n", portName, reason.c_str());
 }
 
 void Fl_PhysConnBoxPresenter::refreshPortList(bool offerTcp)
@@ -232,7 +226,13 @@ void Fl_PhysConnBoxPresenter::showDescriptionOfSelection()
 
 void Fl_PhysConnBoxPresenter::connect()
 {
-    if (channel_ != nullptr && portChoice_ != nullptr) channel_->open(selectedPortName(), nullptr);
+    if (channel_ != nullptr && portChoice_ != nullptr) {
+        // Copied: the open refreshes nothing, but the name must not depend on it.
+        const char* selected = selectedPortName();
+        const std::string name = selected != nullptr ? selected : "";
+        const int code = channel_->open(selected, nullptr);
+        if (!channel_->isOpen()) reportOpenFailure(name.c_str(), code);
+    }
     stateChanged();
 }
 

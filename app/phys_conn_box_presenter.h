@@ -31,8 +31,7 @@ public:
     Fl_PhysConnBoxPresenter& operator=(const Fl_PhysConnBoxPresenter&) = delete;
 
     // Open: choice and connect inactive, disconnect active; closed or no
-    // channel: the reverse. After an open attempt that left the channel
-    // closed, the log says which port and why.
+    // channel: the reverse.
     void stateChanged() override;
     // The channel was asked to open address: select it.
     void addressChanged(const char* address) override;
@@ -52,8 +51,12 @@ public:
     // missing and kept in the list at every refresh.
     void keepPort(const char* name);
 
-    // Tells why the channel's last open failed, for the log.
-    void setOpenFailureText(std::function<std::string()> reason) { openFailureText_ = std::move(reason); }
+    // Tells, from the channel's result code, why the connect button's open
+    // failed; the log then says which port and why.
+    void setOpenFailureReason(std::function<std::string(int code)> reason)
+    {
+        openFailureReason_ = std::move(reason);
+    }
 
     SerialPortList& portList() { return portList_; }
 
@@ -63,7 +66,7 @@ private:
     static void onPortPicked(Fl_Widget*, void* self);
     void connect();
     void disconnect();
-    void reportOpenFailure();
+    void reportOpenFailure(const char* portName, int code);
     void showDescriptionOfSelection();
 
     Fl_Choice* portChoice_ = nullptr;
@@ -72,9 +75,5 @@ private:
     SerialPortList portList_;
     vek::Channel* channel_ = nullptr;
     std::vector<std::string> keptPorts_;
-    // Set by addressChanged, consumed by the stateChanged that follows it.
-    bool openAttempted_ = false;
-    std::string attemptedAddress_;
-    bool attemptedAddressNull_ = false;
-    std::function<std::string()> openFailureText_;
+    std::function<std::string(int code)> openFailureReason_;
 };

@@ -10,6 +10,7 @@
 
 #include "channel/serial_port.h"
 #include "channel/versatile_channel.h"
+#include "update/session_sources.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Menu_Item.H>
@@ -28,7 +29,7 @@ protected:
         channel.setViewAdapter(&box);
         box.attachWidgets(portChoice, connectButton, disconnectButton);
         box.setChannel(&channel);
-        box.setOpenFailureText([this] { return channel.lastErrorText(); });
+        box.setOpenFailureReason(vek::serialOpenFailureReason(port));
     }
     void TearDown() override
     {
@@ -164,7 +165,7 @@ TEST_F(ConnectionBox, FailedOpenSaysWhichPortAndWhy)
     box.selectPort(missing.c_str());
     connectButton->do_callback();
     expectOpenState(false);
-    EXPECT_EQ(logText(), "Cannot open port " + missing + ": " + channel.lastErrorText() + "\n");
+    EXPECT_EQ(logText(), "Cannot open port " + missing + ": " + port.lastErrorText() + "\n");
     EXPECT_NE(logText().find("no such"), std::string::npos) << logText();
 
     onClearLog(nullptr, nullptr);
@@ -185,8 +186,7 @@ TEST_F(ConnectionBox, WithoutPortsConnectChangesNothing)
     EXPECT_TRUE(entries().empty());
     connectButton->do_callback();
     expectOpenState(false);
-    EXPECT_EQ(logText(),
-              "No port selected: connect the detector's adapter and choose its port under \"Port:\".\n");
+    EXPECT_EQ(logText(), "Cannot open port: no port chosen\n");
 }
 
 }  // namespace
