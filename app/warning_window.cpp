@@ -1,5 +1,7 @@
 #include "app/warning_window.h"
 
+#include "update/type_examination_notice.h"
+
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Check_Button.H>
 #include <FL/Fl_Double_Window.H>
@@ -11,14 +13,6 @@
 Fl_Double_Window* warningWindow = nullptr;
 Fl_Check_Button* acceptCheck = nullptr;
 Fl_Text_Display* warningText = nullptr;
-
-const char* const warningNotice =
-    "The 7. Supplement to the EC-Type Examination Certificate (measuring function for explosion protection) "
-    "covers only gas detectors with software version 3.44 and not gas detectors with software version 3.45 or "
-    "newer.\n\n"
-    "Der 7. Nachtrag zur EG-Baumusterpr\u00fcfbescheinigung (Messfunktion f\u00fcr den Explosionsschutz) gilt nur "
-    "f\u00fcr Ger\u00e4te mit Software Version 3.44 und nicht f\u00fcr Ger\u00e4te mit Software Version 3.45 oder "
-    "neuer.";
 
 namespace {
 
@@ -69,7 +63,7 @@ void fillWarningText()
 {
     auto* buffer = new Fl_Text_Buffer(0);
     warningText->buffer(buffer);
-    buffer->append(warningNotice);
+    buffer->append(vek::kTypeExaminationNotice);
     // Wrapped at the display's width rather than at a column: with the
     // fonts of a Linux desktop 65 columns are wider than the display, and
     // the ends of the lines would hide behind a horizontal scroll bar.

@@ -14,9 +14,6 @@ extern Fl_Double_Window* warningWindow;
 extern Fl_Check_Button* acceptCheck;
 extern Fl_Text_Display* warningText;
 
-// The notice, English and German paragraph (UTF-8).
-extern const char* const warningNotice;
-
 // Creates the warning window (not shown) and sets the pointers above.
 Fl_Double_Window* buildWarningWindow();
 
