@@ -13,6 +13,9 @@
 #include "app/port_choice.h"
 #include "app/warning_window.h"
 
+#include "firmware/firmware_catalogue.h"
+#include "firmware/resource_store.h"
+
 #include <FL/Fl.H>
 #include <FL/Fl_Check_Button.H>
 #include <FL/Fl_Choice.H>
@@ -23,6 +26,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -139,6 +143,38 @@ TEST_F(Application, WarningClosedUnacceptedEndsWithStatus1)
                     }),
                 ::testing::ExitedWithCode(1), "");
     EXPECT_FALSE(fs::exists(userPreferencesFile()));
+}
+
+// A string table with only a version string (or none).
+class VersionOnlyStore : public ResourceStore {
+public:
+    explicit VersionOnlyStore(std::optional<std::string_view> version) : version_(version) {}
+    std::optional<std::string_view> string(int id) const override
+    {
+        return id == 0 ? version_ : std::nullopt;
+    }
+    std::size_t blobCount() const override { return 0; }
+    ResourceBlob blob(std::size_t) const override { return {}; }
+
+private:
+    std::optional<std::string_view> version_;
+};
+
+std::string startRefusal(std::optional<std::string_view> version)
+{
+    VersionOnlyStore store(version);
+    FirmwareCatalogue catalogue(store);
+    catalogue.buildCatalogue();
+    std::string alerted;
+    const int code = checkFirmwareVersion(catalogue, [&](const char* text) { alerted = text; });
+    return std::to_string(code) + " " + alerted;
+}
+
+TEST(StartUp, RefusesToStartWithoutAReadableFirmwareVersion)
+{
+    EXPECT_EQ(startRefusal(std::nullopt), "1 Resource error!");
+    EXPECT_EQ(startRefusal("3.46"), "1 Resource not found!");
+    EXPECT_EQ(startRefusal("V3.46r2"), "0 ");
 }
 
 TEST_F(Application, UnknownOptionIsRefused)
