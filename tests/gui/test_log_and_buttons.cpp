@@ -136,12 +136,4 @@ TEST_F(DeimagingButton, KeepsOneFadedCopyOfTheLatestImage)
     // The sanitizer build reports the first copy if it was not deleted.
 }
 
-TEST_F(DeimagingButton, ConnectionButtonsCarryTheirImages)
-{
-    EXPECT_EQ(connectButton->image(), &connectIcon);
-    EXPECT_EQ(disconnectButton->image(), &disconnectIcon);
-    EXPECT_NE(connectButton->deimage(), nullptr);
-    EXPECT_NE(disconnectButton->deimage(), nullptr);
-}
-
 }  // namespace
