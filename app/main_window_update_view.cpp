@@ -77,7 +77,13 @@ void MainWindowUpdateView::showProgressFailed() {
     progressBar->redraw();
 }
 
-void MainWindowUpdateView::alert(const char* text) { fl_alert("%s", text); }
+void MainWindowUpdateView::alert(const char* text) {
+    if (alert_) {
+        alert_(text);
+    } else {
+        fl_alert("%s", text);
+    }
+}
 
 void MainWindowUpdateView::yield() { Fl::check(); }
 

@@ -4,6 +4,8 @@
 // pane, steps switch the step indicator boxes, progress goes to the bar, and
 // the firmware index comes from the model's choice list.
 
+#include <functional>
+
 #include "update/update_view.h"
 
 class MainWindowUpdateView : public vek::UpdateView {
@@ -20,7 +22,12 @@ public:
     void yield() override;
     int firmwareIndex(int model) override;
 
+    // Replaces the alert box (tests record alerts instead of blocking on
+    // a modal box); empty restores it.
+    void setAlert(std::function<void(const char*)> alert) { alert_ = std::move(alert); }
+
 private:
+    std::function<void(const char*)> alert_;
     // The bar keeps a pointer to its label, so the text lives here.
     char progressLabel_[24] = "";
 };

@@ -165,20 +165,4 @@ void UpdateSession::reportCurrentError() {
     log("%s\n", line);
 }
 
-void UpdateSession::pingReport(int variant) {
-    const int r = ping(variant);
-    log("Ping: %d\n", r);
-    switch (r) {
-        case ApplicationAnswered: log("Device in application mode\n"); break;
-        case BootloaderAnswered: log("Device in bootloader mode\n"); break;
-        case NoAnswer: log("Error\n"); break;
-        default: log("Unknown behavior!\n"); break;
-    }
-}
-
-void UpdateSession::enterBootloaderReport() {
-    log("Entering Bootloader ...\n");
-    enterBootloader();
-}
-
 }  // namespace vek

@@ -92,10 +92,6 @@ public:
     // catch block. Exceptions not derived from std::exception propagate.
     void reportCurrentError();
 
-    // The debug window's actions, with their report lines.
-    void pingReport(int variant);
-    void enterBootloaderReport();
-
     // --- the update run, step by step ---
     // Opens the channel on portName unless it is open; a failure is logged
     // with the port and the reason, and returns false.
