@@ -8,6 +8,7 @@
 #include "app/main_window.h"
 #include "app/on_screen.h"
 #include "app/startup.h"
+#include "app/update_actions.h"
 #include "app/warning_window.h"
 
 #include "firmware/program_firmware.h"
@@ -75,6 +76,7 @@ int runApplication(int argc, char** argv)
 
     buildDebugWindow();
     debugActions.showResourceInfo = [&catalogue] { catalogue.showResourceInfo(); };
+    connectUpdateActions();
     buildWarningWindow();
     fillWarningText();
 

@@ -52,8 +52,6 @@ void onBrowse(Fl_Widget*, void*)
     if (picked != nullptr) fileInput->value(picked);
 }
 
-void onStartUpdate(Fl_Widget*, void*) {}
-
 namespace {
 
 // The firmware build's output folders on the development machine.

@@ -48,5 +48,5 @@ void destroyMainWindow();
 void onShowDebugWindow(Fl_Widget*, void*);
 void onClearLog(Fl_Widget*, void*);
 void onBrowse(Fl_Widget*, void*);
-// "Start update". The update run is connected here.
+// "Start update": runs the program's update session (app/update_actions.cpp).
 void onStartUpdate(Fl_Widget*, void*);

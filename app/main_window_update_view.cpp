@@ -14,7 +14,8 @@
 
 namespace {
 
-void setActive(Fl_Widget* widget, bool active) {
+void setActive(Fl_Widget* widget, bool active)
+{
     if (widget == nullptr) return;
     if (active) {
         widget->activate();
@@ -25,11 +26,13 @@ void setActive(Fl_Widget* widget, bool active) {
 
 }  // namespace
 
-void MainWindowUpdateView::appendLog(const char* text) {
+void MainWindowUpdateView::appendLog(const char* text)
+{
     if (logDisplay != nullptr) logDisplay->printf("%s", text);
 }
 
-void MainWindowUpdateView::showStep(unsigned step) {
+void MainWindowUpdateView::showStep(unsigned step)
+{
     switch (step) {
         case 0:
             setActive(stepConnect, false);
@@ -61,7 +64,8 @@ void MainWindowUpdateView::showStep(unsigned step) {
     Fl::flush();
 }
 
-void MainWindowUpdateView::showProgress(int, int, const char* label, int percent) {
+void MainWindowUpdateView::showProgress(int, int, const char* label, int percent)
+{
     if (progressBar == nullptr) return;
     std::snprintf(progressLabel_, sizeof progressLabel_, "%s", label);
     progressBar->selection_color(static_cast<Fl_Color>(kProgressColour));
@@ -71,13 +75,15 @@ void MainWindowUpdateView::showProgress(int, int, const char* label, int percent
     progressBar->redraw();
 }
 
-void MainWindowUpdateView::showProgressFailed() {
+void MainWindowUpdateView::showProgressFailed()
+{
     if (progressBar == nullptr) return;
     progressBar->selection_color(static_cast<Fl_Color>(kFailedColour));
     progressBar->redraw();
 }
 
-void MainWindowUpdateView::alert(const char* text) {
+void MainWindowUpdateView::alert(const char* text)
+{
     if (alert_) {
         alert_(text);
     } else {
@@ -85,9 +91,13 @@ void MainWindowUpdateView::alert(const char* text) {
     }
 }
 
-void MainWindowUpdateView::yield() { Fl::check(); }
+void MainWindowUpdateView::yield()
+{
+    Fl::check();
+}
 
-int MainWindowUpdateView::firmwareIndex(int model) {
+int MainWindowUpdateView::firmwareIndex(int model)
+{
     Fl_Choice* choice = model == 310 ? firmwareChoice310 : model == 320 ? firmwareChoice320 : nullptr;
     return choice != nullptr ? choice->value() : -1;
 }

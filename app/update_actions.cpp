@@ -8,18 +8,21 @@
 #include "update/session_sources.h"
 #include "update/update_session.h"
 
-MainWindowUpdateView& programUpdateView() {
+MainWindowUpdateView& programUpdateView()
+{
     static MainWindowUpdateView view;
     return view;
 }
 
-vek::UpdateSession& programUpdateSession() {
+vek::UpdateSession& programUpdateSession()
+{
     static vek::UpdateSession session(versatileChannel, protocolHandler, programUpdateView(),
                                       vek::catalogueImageSource(programImages()));
     return session;
 }
 
-void onStartUpdate(Fl_Widget*, void*) {
+void onStartUpdate(Fl_Widget*, void*)
+{
     try {
         programUpdateSession().startUpdate(connectionBox.selectedPortName());
     } catch (...) {
@@ -30,10 +33,10 @@ void onStartUpdate(Fl_Widget*, void*) {
     }
 }
 
-void connectUpdateActions() {
+void connectUpdateActions()
+{
     programUpdateSession().setOpenFailureReason(vek::serialOpenFailureReason(serialPort));
     debugActions.ping = [](int variant) { return programUpdateSession().ping(variant); };
     debugActions.enterBootloader = [] { programUpdateSession().enterBootloader(); };
     debugActions.restartDevice = [] { programUpdateSession().restartDevice(); };
-    debugActions.showResourceInfo = [] { programCatalogue().showResourceInfo(); };
 }

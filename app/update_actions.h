@@ -15,6 +15,6 @@ class UpdateSession;
 vek::UpdateSession& programUpdateSession();
 MainWindowUpdateView& programUpdateView();
 
-// Connects the debug window's "Ping App", "Ping Boot", "Enter Boot", "Reset"
-// and "Rsrc Info" to the session and the firmware catalogue.
+// Connects the debug window's "Ping App", "Ping Boot", "Enter Boot" and
+// "Reset" to the session, and tells it why a port could not be opened.
 void connectUpdateActions();

@@ -136,6 +136,9 @@ void UpdateSession::runAfterBootloaderReached() {
 
 bool UpdateSession::connectIfNeeded(const char* portName) {
     if (channel_.isOpen()) return true;
+    // The open tells the channel's view, which may replace the text the
+    // caller's pointer refers to: keep a copy for the log.
+    const std::string name = portName != nullptr ? portName : "";
     const int code = channel_.open(portName, nullptr);
     if (code >= 0 && channel_.isOpen()) return true;
     // The dialogue goes on and ends with "No communication!"; this line says
@@ -143,12 +146,12 @@ bool UpdateSession::connectIfNeeded(const char* portName) {
     std::string reason;
     if (openFailureReason_) reason = openFailureReason_(code);
     char line[256];
-    if (portName == nullptr || *portName == '\0') {
+    if (name.empty()) {
         std::snprintf(line, sizeof line, "Cannot open port: no port chosen");
     } else if (!reason.empty()) {
-        std::snprintf(line, sizeof line, "Cannot open port %s: %s", portName, reason.c_str());
+        std::snprintf(line, sizeof line, "Cannot open port %s: %s", name.c_str(), reason.c_str());
     } else {
-        std::snprintf(line, sizeof line, "Cannot open port %s (code %d)", portName, code);
+        std::snprintf(line, sizeof line, "Cannot open port %s (code %d)", name.c_str(), code);
     }
     lastError_ = line;
     log("%s\n", line);
