@@ -49,6 +49,14 @@ int writeAll(int fd, const char* data, int length, int timeoutMs, Sender sender)
     return done;
 }
 
+int waitReadable(int fd, int timeoutMs) {
+    pollfd entry{fd, POLLIN, 0};
+    const int ready = ::poll(&entry, 1, timeoutMs < 0 ? 0 : timeoutMs);
+    if (ready < 0) return errno == EINTR ? 0 : -1;
+    if (ready == 0) return 0;
+    return (entry.revents & POLLNVAL) != 0 ? -1 : 1;
+}
+
 bool hungUp(int fd) {
     pollfd entry{fd, POLLIN, 0};
     if (::poll(&entry, 1, 0) <= 0) return false;

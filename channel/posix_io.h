@@ -15,6 +15,11 @@ enum class Sender { kWrite, kSend };
 // when not a single byte could be written for timeoutMs.
 int writeAll(int fd, const char* data, int length, int timeoutMs, Sender sender);
 
+// Waits up to timeoutMs for fd to become readable or report a hang-up or
+// error: 1 when it did, 0 when the time passed or a signal interrupted the
+// wait, -1 when the descriptor cannot be polled.
+int waitReadable(int fd, int timeoutMs);
+
 // Whether the descriptor reports a hang-up or error condition right now
 // (a vanished USB device, the far side of a pseudo-terminal closed).
 bool hungUp(int fd);

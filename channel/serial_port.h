@@ -77,6 +77,9 @@ public:
     // length, or -1 when the port is closed, the device has gone, or the
     // device accepted nothing for the write time-out.
     int write(const char* data, int length) override;
+    // Sleeps in the kernel until bytes arrive or the device goes, at most
+    // the milliseconds; kCannotWait while closed.
+    int waitForInput(int milliseconds) override;
 
     // Opens with a settings text "baud,parity,data bits,stop bits" (parity
     // letter e, n or o, any other letter meaning none), flow control off.

@@ -175,6 +175,13 @@ int SerialPort::write(const char* data, int length) {
     return length;
 }
 
+int SerialPort::waitForInput(int milliseconds) {
+    const int fd = system_->fd;
+    if (fd < 0) return kCannotWait;
+    const int ready = posix::waitReadable(fd, milliseconds);
+    return ready < 0 ? kCannotWait : ready;
+}
+
 int SerialPort::setLines(int mask) {
     return switchLines(system_->fd, mask, TIOCMBIS);
 }

@@ -52,6 +52,9 @@ public:
     // congested; returns length or -1. A peer that has gone away gives -1,
     // never a broken-pipe signal.
     int write(const char* data, int length) override;
+    // Sleeps in the kernel until bytes arrive or the connection ends, at
+    // most the milliseconds; kCannotWait while not connected.
+    int waitForInput(int milliseconds) override;
 
     // Stores address and port, then connectStored().
     int connectTo(std::uint32_t address, std::uint16_t port);

@@ -98,6 +98,12 @@ int Socket::write(const char* data, int length) {
     return length;
 }
 
+int Socket::waitForInput(int milliseconds) {
+    if (handle_ < 0) return kCannotWait;
+    const int ready = posix::waitReadable(handle_, milliseconds);
+    return ready < 0 ? kCannotWait : ready;
+}
+
 int Socket::fail(int code, std::string reason) {
     lastError_ = std::move(reason);
     return code;

@@ -65,6 +65,10 @@ int VersatileChannel::write(const char* data, int length) {
     return current_ != nullptr ? current_->write(data, length) : 0;
 }
 
+int VersatileChannel::waitForInput(int milliseconds) {
+    return current_ != nullptr ? current_->waitForInput(milliseconds) : kCannotWait;
+}
+
 void VersatileChannel::attachSerialPort(Channel* port) {
     if (serial_ == nullptr) serial_ = port;
 }

@@ -56,6 +56,8 @@ public:
     // Forwarded to the current channel; 0 when no channel has been chosen.
     int read(char* buffer, int capacity) override;
     int write(const char* data, int length) override;
+    // Forwarded to the current channel; kCannotWait when none has been chosen.
+    int waitForInput(int milliseconds) override;
 
     // Each takes effect only if no channel of its kind is set yet.
     void attachSerialPort(Channel* port);

@@ -61,6 +61,7 @@ VekTelegram VekProtocolHandler::waitForAnswer(int type, int command, float timeo
     VekTelegram result;
     if (!channelOpen()) throw NoConnection();
     answerTimer_.start(timeout > 0 ? timeout : defaultTimeout_);
+    wokeByChannel_ = false;
 
     auto& telegrams = parser_.telegrams();
     bool done = false;
@@ -100,6 +101,8 @@ bool VekProtocolHandler::receive(int expectedCommand) {
     if (channelOpen()) {
         char buffer[kReadChunk];
         const int count = channel_->read(buffer, kReadChunk);
+        if (wokeByChannel_ && count <= 0) sleepNextIdleStep_ = true;
+        wokeByChannel_ = false;
         if (count > 0) {
             byteQueue_.insert(byteQueue_.end(), buffer, buffer + std::min(count, kReadChunk));
         } else if (byteQueue_.empty()) {
@@ -157,9 +160,20 @@ void VekProtocolHandler::setDefaultTimeout(float seconds) {
     if (seconds > 0) defaultTimeout_ = seconds;
 }
 
-// The pause of a poll cycle in which nothing arrived for the caller.
+// The pause of a poll cycle in which nothing arrived for the caller. Waiting
+// on the channel notices an answer the moment it comes, and the process
+// sleeps in the kernel meanwhile; the timed sleep is for channels that cannot
+// wait, and bounds the load the same way.
 void VekProtocolHandler::idleStep() {
     if (idleCallback_) idleCallback_();
+    if (!sleepNextIdleStep_ && channel_ != nullptr) {
+        const int woken = channel_->waitForInput(kIdleStepMs);
+        if (woken != Channel::kCannotWait) {
+            wokeByChannel_ = woken > 0;
+            return;
+        }
+    }
+    sleepNextIdleStep_ = false;
     answerTimer_.wait(kIdleStepSeconds);
 }
 

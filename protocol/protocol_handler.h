@@ -6,9 +6,10 @@
 // and unexpected flag bits into vek::ComError exceptions.
 //
 // A wait polls in cycles: one read of at most 500 bytes, parsing, matching,
-// and when nothing matched an idle step (the idle callback, then a sleep of
-// at least 10 ms). Bytes and telegrams not consumed by one call stay queued
-// for the next.
+// and when nothing matched an idle step: the idle callback, then a wait of at
+// most 10 ms for input on the channel, which ends as soon as bytes arrive
+// (a channel that cannot wait gets a sleep of at least 10 ms instead). Bytes
+// and telegrams not consumed by one call stay queued for the next.
 
 #include <cstdint>
 #include <deque>
@@ -37,7 +38,8 @@ public:
     using IdleCallback = std::function<void()>;
 
     static constexpr int kReadChunk = 500;           // bytes per read, one read per poll cycle
-    static constexpr double kIdleStepSeconds = 0.01;  // sleep of an idle poll cycle
+    static constexpr int kIdleStepMs = 10;  // the longest pause of an idle poll cycle
+    static constexpr double kIdleStepSeconds = kIdleStepMs / 1000.0;
 
     VekProtocolHandler();
     // Time-outs and idle sleeps on the given clock; the parser's gap rule on
@@ -106,6 +108,12 @@ private:
     IdleCallback idleCallback_;
     TgForwardList forwards_;
     ByteVector frame_;  // reused for every frame sent
+    // The last idle step was ended early by the channel.
+    bool wokeByChannel_ = false;
+    // The read after such a wake-up brought nothing: the next idle step
+    // sleeps instead of waiting, so a line that keeps signalling (hung up,
+    // failing) cannot make the loop spin.
+    bool sleepNextIdleStep_ = false;
 };
 
 }  // namespace vek

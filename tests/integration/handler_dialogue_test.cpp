@@ -76,6 +76,21 @@ const TgRequest kBootPing = simpleRequest(127, 1, {0x00});
 const TgRequest kEnterBootloader = simpleRequest(28, 0, {0x06, 0x00, 0x00, 0x00});
 const TgRequest kRestart = simpleRequest(127, 1, {0x07});
 
+// The real clock, counting how often the handler reads it and sleeps on it.
+class CountingClock : public TickClock {
+public:
+    std::int64_t ticks() override {
+        ++readings;
+        return systemTickClock().ticks();
+    }
+    void sleep(int milliseconds) override {
+        ++sleeps;
+        systemTickClock().sleep(milliseconds);
+    }
+    long readings = 0;
+    long sleeps = 0;
+};
+
 // A simulator on a pseudo-terminal, a serial port opened on it and a
 // handler on the port.
 struct Bench {
@@ -86,7 +101,8 @@ struct Bench {
     }
     Simulator sim;
     SerialPort port;
-    VekProtocolHandler handler;
+    CountingClock clock;
+    VekProtocolHandler handler{clock};
 };
 
 int deviceCodeOf(VekProtocolHandler& handler, const TgRequest& request) {
@@ -143,6 +159,8 @@ TEST(HandlerOnSimulator, RoadOfOneUpdate) {
     EXPECT_EQ(report.badChecks, 0);
     EXPECT_EQ(report.restarts, 1);
     EXPECT_EQ(report.modeAtExit, "application");
+    // Every idle step waited on the port for the answer; none slept blindly.
+    EXPECT_EQ(bench.clock.sleeps, 0);
 }
 
 TEST(HandlerOnSimulator, DeviceFaultsArriveAsTheHandlersErrors) {
@@ -168,8 +186,11 @@ TEST(HandlerOnSimulator, DeviceFaultsArriveAsTheHandlersErrors) {
     // communication error instead of passing.
     handler.request(pageRequest(3 * kPageSize, &image[3 * kPageSize], kPageSize));
     const auto before = std::chrono::steady_clock::now();
+    const long readingsBefore = bench.clock.readings;
     EXPECT_THROW(handler.request(pageRequest(4 * kPageSize, &image[4 * kPageSize], kPageSize)), ComError);
     EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(3));
+    // The hung-up line wakes every wait at once; the loop still does not spin.
+    EXPECT_LT(bench.clock.readings - readingsBefore, 20000);
     EXPECT_EQ(bench.sim.report().hangUps, 1);
     EXPECT_EQ(bench.sim.report().pagePrograms.count(4), 0u);
 }

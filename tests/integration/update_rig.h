@@ -33,6 +33,7 @@ public:
         writes.emplace_back(data, data + length);
         return inner_.write(data, length);
     }
+    int waitForInput(int milliseconds) override { return inner_.waitForInput(milliseconds); }
 
     std::vector<ByteVector> writes;
 

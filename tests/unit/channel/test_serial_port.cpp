@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <chrono>
 #include <string>
+#include <thread>
 
 #include "channel/serial_port.h"
 #include "channel/serial_termios.h"
@@ -195,6 +196,38 @@ TEST(SerialPortPty, WriteAndReadFailOnceTheFarEndHasClosed) {
     EXPECT_NE(std::string(port.lastErrorText()).find("gone"), std::string::npos) << port.lastErrorText();
     EXPECT_EQ(port.read(buffer, sizeof buffer), -1);
     EXPECT_TRUE(port.isOpen());
+}
+
+TEST(SerialPortPty, WaitForInputEndsWhenBytesArriveOrTheFarEndGoes) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    vek::SerialPort port;
+    EXPECT_EQ(port.waitForInput(10), vek::Channel::kCannotWait);
+    ASSERT_EQ(port.open(pty.slavePath(), nullptr), vek::SerialPort::kOpened);
+
+    auto start = Clock::now();
+    EXPECT_EQ(port.waitForInput(30), 0);
+    EXPECT_GE(millisecondsSince(start), 25);
+
+    std::thread sender([&pty] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        pty.send("ab");
+    });
+    start = Clock::now();
+    EXPECT_EQ(port.waitForInput(20000), 1);
+    EXPECT_LT(millisecondsSince(start), 10000);  // woken by the bytes, not by the bound
+    sender.join();
+    char buffer[8];
+    EXPECT_EQ(port.read(buffer, sizeof buffer), 2);
+
+    // A vanished far end ends the wait too, and the read then says so.
+    pty.closeMaster();
+    start = Clock::now();
+    EXPECT_EQ(port.waitForInput(20000), 1);
+    EXPECT_LT(millisecondsSince(start), 10000);
+    EXPECT_EQ(port.read(buffer, sizeof buffer), -1);
+    port.close();
+    EXPECT_EQ(port.waitForInput(10), vek::Channel::kCannotWait);
 }
 
 TEST(SerialPortPty, WriteFailsAfterAHangUp) {

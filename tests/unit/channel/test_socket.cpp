@@ -55,6 +55,38 @@ TEST(SocketLoopback, ReadsNothingWhenIdleAndMinusOneAfterThePeerCloses) {
     EXPECT_TRUE(socket.isOpen());
 }
 
+TEST(SocketLoopback, WaitForInputEndsWhenBytesArriveOrThePeerCloses) {
+    TcpListener listener;
+    ASSERT_TRUE(listener.ok());
+    vek::Socket socket;
+    EXPECT_EQ(socket.waitForInput(10), vek::Channel::kCannotWait);
+    ASSERT_GE(socket.connectTo(vek::ipv4Address(127, 0, 0, 1), listener.port()), 0) << socket.lastErrorText();
+    TcpPeer peer = listener.accept();
+    ASSERT_TRUE(peer.ok());
+
+    using Clock = std::chrono::steady_clock;
+    auto start = Clock::now();
+    EXPECT_EQ(socket.waitForInput(30), 0);
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(25));
+
+    std::thread sender([&peer] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        peer.send("ok");
+    });
+    start = Clock::now();
+    EXPECT_EQ(socket.waitForInput(20000), 1);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(10));  // woken by the bytes, not by the bound
+    sender.join();
+    char buffer[8];
+    EXPECT_EQ(socket.read(buffer, sizeof buffer), 2);
+
+    peer.close();
+    EXPECT_EQ(socket.waitForInput(20000), 1);
+    EXPECT_EQ(socket.read(buffer, sizeof buffer), -1);
+    socket.close();
+    EXPECT_EQ(socket.waitForInput(10), vek::Channel::kCannotWait);
+}
+
 TEST(SocketLoopback, WritingToAClosedPeerFailsWithoutKillingTheProcess) {
     TcpListener listener;
     ASSERT_TRUE(listener.ok());

@@ -25,9 +25,14 @@ public:
     }
     int read(char*, int) override { return 7; }
     int write(const char*, int length) override { return length; }
+    int waitForInput(int milliseconds) override {
+        waitBound = milliseconds;
+        return 1;
+    }
 
     int result = 0;
     int opens = 0;
+    int waitBound = 0;
     std::string address_;
     SerialSettings settings_;
 
@@ -63,6 +68,7 @@ TEST_F(WiredChannel, DoesNothingBeforeAnyOpenButTellsTheViewOfAClose) {
     char buffer[4];
     EXPECT_EQ(channel.read(buffer, 4), 0);
     EXPECT_EQ(channel.write("x", 1), 0);
+    EXPECT_EQ(channel.waitForInput(10), vek::Channel::kCannotWait);
     EXPECT_FALSE(channel.isOpen());
     EXPECT_EQ(channel.close(), 0);
     EXPECT_EQ(view.events, Events({"state"}));
@@ -80,6 +86,8 @@ TEST_F(WiredChannel, SerialNamesGoToTheSerialChannelWithTheStoredSettings) {
     EXPECT_TRUE(channel.isOpen());
     char buffer[8];
     EXPECT_EQ(channel.read(buffer, 8), 7);
+    EXPECT_EQ(channel.waitForInput(10), 1);
+    EXPECT_EQ(serial.waitBound, 10);
     EXPECT_EQ(view.events, Events({"address COM3", "state"}));
 
     // Open refuses while the port is open, and the view still hears of it.

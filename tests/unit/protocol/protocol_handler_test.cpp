@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 
 #include "fake_tick_clock.h"
@@ -104,10 +105,13 @@ TEST_F(HandlerTest, NoAnswerTimesOutAfterTheDefaultTimeout) {
     EXPECT_THROW(handler.request(ping(1)), Timeout);
     EXPECT_GE(elapsedMs(), 1000);
     EXPECT_LE(elapsedMs(), 1000 + 11);
-    // One read of at most 500 bytes and one idle step per poll cycle.
+    // One read of at most 500 bytes and one idle step per poll cycle; the
+    // channel cannot wait, so every step slept on the clock.
     EXPECT_EQ(channel.lastCapacity, 500);
     EXPECT_EQ(channel.reads, idleSteps);
     EXPECT_GE(idleSteps, 90);
+    EXPECT_EQ(channel.waitBounds.size(), static_cast<std::size_t>(idleSteps));
+    EXPECT_GE(clock.sleeps, 10 * idleSteps);
 
     handler.setDefaultTimeout(0.0f);
     handler.setDefaultTimeout(-1.0f);
@@ -124,6 +128,50 @@ TEST_F(HandlerTest, NoAnswerTimesOutAfterTheDefaultTimeout) {
     const int steps = idleSteps;
     EXPECT_THROW(handler.waitForAnswer(4, kPing, 0.05f), Timeout);
     EXPECT_EQ(idleSteps, steps);
+}
+
+TEST_F(HandlerTest, IdleStepsWaitOnAChannelThatCanWaitAndEndWhenBytesArrive) {
+    // Nothing arrives: every idle step waits 10 ms on the channel, none sleeps.
+    channel.onWait = [this](int milliseconds) {
+        clock.now += milliseconds;
+        return 0;
+    };
+    EXPECT_THROW(handler.request(ping(1)), Timeout);
+    EXPECT_GE(elapsedMs(), 1000);
+    EXPECT_LE(elapsedMs(), 1000 + 10);
+    EXPECT_EQ(clock.sleeps, 0);
+    EXPECT_EQ(channel.waitBounds.size(), static_cast<std::size_t>(idleSteps));
+    EXPECT_EQ(std::count(channel.waitBounds.begin(), channel.waitBounds.end(), 10), idleSteps);
+
+    // The answer comes 3 ms into the third wait and is taken at once.
+    int waits = 0;
+    channel.onWait = [&](int milliseconds) {
+        if (++waits < 3) {
+            clock.now += milliseconds;
+            return 0;
+        }
+        clock.now += 3;
+        channel.arrive(answer(1, kPing));
+        return 1;
+    };
+    const std::int64_t before = clock.now;
+    handler.request(ping(1));
+    EXPECT_EQ(clock.now - before, 23);
+    EXPECT_EQ(clock.sleeps, 0);
+}
+
+TEST_F(HandlerTest, AWakeUpThatBringsNothingIsFollowedByASleep) {
+    // A line that signals for ever without bytes (hung up): after every
+    // fruitless wake-up the next idle step sleeps, so the loop never spins.
+    int waits = 0;
+    channel.onWait = [&](int) {
+        if (++waits > 100000) clock.now += 1000;  // ends the test should the loop spin
+        return 1;
+    };
+    EXPECT_THROW(handler.request(ping(1)), Timeout);
+    EXPECT_GE(elapsedMs(), 1000);
+    EXPECT_LT(waits, 200);
+    EXPECT_NEAR(waits, idleSteps / 2, 1);
 }
 
 TEST(HandlerRealClock, NoAnswerTimesOutAfterAboutOneSecond) {

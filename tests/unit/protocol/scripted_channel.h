@@ -3,6 +3,7 @@
 // An in-memory channel for handler tests: each read hands out the next
 // scripted chunk (at most the reader's capacity; the rest stays for the next
 // read), and an optional reaction turns each written frame into answers.
+// It cannot wait for input unless onWait says how a wait ends.
 
 #include <algorithm>
 #include <deque>
@@ -46,6 +47,11 @@ public:
         return connected ? length : -1;
     }
 
+    int waitForInput(int milliseconds) override {
+        waitBounds.push_back(milliseconds);
+        return onWait ? onWait(milliseconds) : Channel::waitForInput(milliseconds);
+    }
+
     // Queues bytes as the answer of one later read.
     void arrive(const ByteVector& bytes) { chunks.push_back(bytes); }
 
@@ -54,6 +60,8 @@ public:
     std::vector<ByteVector> written;
     std::function<void(const ByteVector&)> onWrite;
     std::function<int(int)> writeResult;  // overrides what write returns
+    std::function<int(int)> onWait;       // the result of a wait, given its bound
+    std::vector<int> waitBounds;          // the bound of every wait asked for
     int reads = 0;
     int lastCapacity = 0;
 };
