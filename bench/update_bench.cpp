@@ -124,7 +124,7 @@ RunFigures runUpdate(const std::string& devsim, const std::string& model, int ba
 long flashPeakResidentKiB(const std::string& flash, const std::string& devsim, const std::string& model) {
     bench::ChildProcess sim({devsim, "--model", model, "--baud", "0"});
     const std::string port = sim.readLine(10000);
-    bench::ChildProcess tool({flash, "--port", port});
+    bench::ChildProcess tool({flash, "--accept-notice", "--port", port});
     tool.finish();
     sim.finish();
     if (tool.exitStatus() != 0) {
@@ -141,20 +141,24 @@ int main(int argc, char** argv) {
     std::string flash = T3XX_FLASH_PATH;
     std::vector<std::string> models{"T310", "T320"};
     int baud = 38400;
+    bool overheadOnly = false;
     app.add_option("--devsim", devsim, "The simulator program")->capture_default_str();
     app.add_option("--flash", flash, "The command-line tool whose peak memory to measure (empty: skip)")
         ->capture_default_str();
     app.add_option("--model", models, "Models to update")->capture_default_str();
     app.add_option("--baud", baud, "Simulated line speed")->capture_default_str()->check(CLI::Range(1200, 1000000));
+    app.add_flag("--overhead-only", overheadOnly, "Skip the updates with line time (for profiling)");
     CLI11_PARSE(app, argc, argv);
 
     try {
         programCatalogue().buildCatalogue();
         std::printf("Updates through a pseudo-terminal against %s\n\n", devsim.c_str());
-        std::printf("line time simulated at %d baud (8N1):\n", baud);
-        std::printf("%-6s %6s %10s %10s %16s %8s\n", "model", "pages", "update s", "wire s", "(update-1s)/wire",
-                    "CPU %");
-        for (const std::string& model : models) {
+        for (const std::string& model : overheadOnly ? std::vector<std::string>{} : models) {
+            if (model == models.front()) {
+                std::printf("line time simulated at %d baud (8N1):\n", baud);
+                std::printf("%-6s %6s %10s %10s %16s %8s\n", "model", "pages", "update s", "wire s",
+                            "(update-1s)/wire", "CPU %");
+            }
             const RunFigures f = runUpdate(devsim, model, baud);
             std::printf("%-6s %6d %10.3f %10.3f %16.4f %8.2f\n", model.c_str(), f.pages, f.updateSeconds,
                         f.wireSeconds, (f.updateSeconds - kBootloaderPauseSeconds) / f.wireSeconds,
