@@ -120,8 +120,8 @@ RunFigures runUpdate(const std::string& devsim, const std::string& model, int ba
     return figures;
 }
 
-// Peak resident memory of the command-line tool during a whole update.
-long flashPeakResidentKiB(const std::string& flash, const std::string& devsim, const std::string& model) {
+// What the command-line tool used for a whole update with line time off.
+bench::Usage flashUsage(const std::string& flash, const std::string& devsim, const std::string& model) {
     bench::ChildProcess sim({devsim, "--model", model, "--baud", "0"});
     const std::string port = sim.readLine(10000);
     bench::ChildProcess tool({flash, "--accept-notice", "--port", port});
@@ -130,7 +130,7 @@ long flashPeakResidentKiB(const std::string& flash, const std::string& devsim, c
     if (tool.exitStatus() != 0) {
         throw std::runtime_error(flash + " ended with status " + std::to_string(tool.exitStatus()));
     }
-    return tool.usage().peakResidentKiB;
+    return tool.usage();
 }
 
 }  // namespace
@@ -178,8 +178,9 @@ int main(int argc, char** argv) {
         std::printf("\npeak resident memory of this process (updater in-process): %.1f MB\n",
                     static_cast<double>(bench::selfUsage().peakResidentKiB) / 1024.0);
         if (!flash.empty()) {
-            std::printf("peak resident memory of %s during a T320 update: %.1f MB\n", flash.c_str(),
-                        static_cast<double>(flashPeakResidentKiB(flash, devsim, "T320")) / 1024.0);
+            const bench::Usage usage = flashUsage(flash, devsim, "T320");
+            std::printf("%s, T320 update with line time off: peak resident memory %.1f MB, CPU %.3f s\n",
+                        flash.c_str(), static_cast<double>(usage.peakResidentKiB) / 1024.0, usage.cpuSeconds);
         }
     } catch (const std::exception& error) {
         std::fprintf(stderr, "t3xx-bench-update: %s\n", error.what());
