@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config clang
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  libfltk1.3-dev fluid libcli11-dev
+  libfltk1.3-dev fluid libcli11-dev libssl-dev
   xvfb xauth
   srecord python3-intelhex
 )
