@@ -65,11 +65,18 @@ TEST(FlashRefusal, HelpListsEveryOptionAndExitStatus) {
                                "--extract", "--quiet", "--json", "--log"}) {
         EXPECT_TRUE(contains(run.out, option)) << option;
     }
+    // The README's table names the same statuses.
+    std::ifstream in(T3XX_README);
+    ASSERT_TRUE(in) << T3XX_README;
+    const std::string readme{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     for (int status = 0; status <= 11; ++status) {
-        char line[8];
+        char line[16];
         std::snprintf(line, sizeof line, "\n  %2d  ", status);
         EXPECT_TRUE(contains(run.out, line)) << "exit status " << status;
+        std::snprintf(line, sizeof line, "\n| %d | ", status);
+        EXPECT_TRUE(contains(readme, line)) << "exit status " << status << " in README.md";
     }
+    EXPECT_FALSE(contains(run.out, "\n  12  "));
 }
 
 struct FailureCase {
