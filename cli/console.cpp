@@ -141,9 +141,18 @@ void Console::writeLocked(const std::string& text) {
 
 void Console::logFileLocked(const std::string& who, const std::string& line) {
     if (logFile_ == nullptr) return;
-    std::fprintf(logFile_, "%s %s %s\n", timestampNow().c_str(), who.c_str(), line.c_str());
+    const bool written = std::fprintf(logFile_, "%s %s %s\n", timestampNow().c_str(), who.c_str(), line.c_str()) >= 0;
     // A service record must survive a crash or a pulled plug.
-    std::fflush(logFile_);
+    const bool flushed = std::fflush(logFile_) == 0;
+    // A full disk must not leave a record with holes unnoticed.
+    if ((!written || !flushed) && logFileError_.empty()) {
+        logFileError_ = std::strerror(errno != 0 ? errno : EIO);
+    }
+}
+
+std::string Console::logFileError() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return logFileError_;
 }
 
 }  // namespace vek::flash

@@ -47,6 +47,9 @@ public:
     void recordLine(int detector, const std::string& line);
     // Draws the final progress lines; later output goes below them.
     void finish();
+    // Why a line could not be written to the service log (the first such
+    // failure), empty while every line went in.
+    std::string logFileError();
 
     // Whether a stream is a terminal that understands cursor movement, and
     // its width in columns (80 when unknown).
@@ -68,6 +71,7 @@ private:
     bool finished_ = false;
     std::chrono::steady_clock::time_point lastDraw_{};
     std::FILE* logFile_ = nullptr;
+    std::string logFileError_;
     std::mutex lock_;
 };
 

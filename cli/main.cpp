@@ -169,7 +169,16 @@ int update(const UpdateOptions& options) {
         std::fwrite(json.data(), 1, json.size(), stdout);
         std::fflush(stdout);
     }
-    return combinedExitStatus(statuses);
+    const ExitStatus status = combinedExitStatus(statuses);
+    const std::string logError = console.logFileError();
+    if (!logError.empty()) {
+        // The detectors' own failures say more; an update that went well
+        // still fails when its service record is incomplete.
+        const int logStatus = fail(kCannotWriteFile, "cannot write to the log file " + options.logFile + ": " +
+                                                         logError + "; the service record is incomplete");
+        if (status == kAllUpdated) return logStatus;
+    }
+    return status;
 }
 
 }  // namespace

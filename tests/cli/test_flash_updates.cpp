@@ -45,6 +45,16 @@ TEST(FlashUpdate, T310FromItsApplicationWithTheDefaultEntry) {
     EXPECT_TRUE(run.err.empty()) << run.err;
 }
 
+TEST(FlashUpdate, ServiceLogThatCannotBeWrittenIsNoSuccess) {
+    // /dev/full opens, but every write to it fails: the record has holes.
+    Detector t310({"--model", "T310"});
+    const FlashRun run = runFlash({"--accept-notice", "--port", t310.port(), "--log", "/dev/full"});
+    t310.finish();
+    EXPECT_EQ(t310.flash(), expectedFlash(310, 0));
+    EXPECT_EQ(run.status, 11) << run.out << run.err;
+    EXPECT_TRUE(contains(run.err, "cannot write to the log file /dev/full: No space left on device")) << run.err;
+}
+
 TEST(FlashUpdate, T320GetsTheLastEntry) {
     // Found in its bootloader: no switching, straight to identification.
     Detector t320({"--model", "T320", "--start-in-bootloader"});
