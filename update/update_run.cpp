@@ -7,7 +7,9 @@
 #include <string>
 
 #include "channel/channel.h"
+#include "protocol/errors.h"
 #include "protocol/struct_packer.h"
+#include "protocol/telegram.h"
 #include "update/bootloader_requests.h"
 #include "update/update_session.h"
 
@@ -248,6 +250,10 @@ int UpdateSession::sendPage(int address, const std::uint8_t* data, int length) {
     const bool withoutData = blank && previousPageBlank_;
     try {
         handler_.request(buildPageRequest(address, withoutData ? nullptr : data, length), false);
+    } catch (const Timeout&) {
+        reportCurrentError();
+        discardLateAnswers();
+        return -1;
     } catch (...) {
         reportCurrentError();
         return -1;
@@ -256,6 +262,27 @@ int UpdateSession::sendPage(int address, const std::uint8_t* data, int length) {
     ++result_.pagesSent;
     if (withoutData) ++result_.pagesSentWithoutData;
     return 0;
+}
+
+// Answers carry no page address: an answer that comes after its wait gave up
+// would be taken for the next request's, and every page after it would be
+// confirmed by its predecessor's block test. Whatever still comes is dropped
+// until the line stays quiet.
+void UpdateSession::discardLateAnswers() {
+    const int type = typeForVariant(kVariantBootloader);
+    for (int answers = 0; answers < kMaxPageAttempts; ++answers) {
+        try {
+            handler_.waitForAnswer(type, kCommandOperations, kLateAnswerSeconds);
+        } catch (const Timeout&) {
+            return;
+        } catch (const ErrorObject&) {
+            // a late negative answer: dropped as well
+        } catch (const CRCError&) {
+            // a damaged late answer: dropped as well
+        } catch (...) {
+            return;
+        }
+    }
 }
 
 TgRequest UpdateSession::buildPageRequest(int address, const std::uint8_t* data, int length) {

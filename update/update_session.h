@@ -58,6 +58,9 @@ public:
     static constexpr int kImageSurplus = 4096;
     // A page is attempted at most this often in a row.
     static constexpr int kMaxPageAttempts = 3;
+    // After a page request timed out, the line must stay quiet this long
+    // before the page is sent again.
+    static constexpr float kLateAnswerSeconds = 2.0f;
     // Bootloaders up to 1.03 are refused.
     static constexpr std::uint16_t kLastUnsupportedVersion = 103;
 
@@ -118,6 +121,7 @@ private:
     // Sets the outcome unless an earlier step already decided it.
     void conclude(UpdateOutcome outcome, std::string message);
     void runAfterBootloaderReached();
+    void discardLateAnswers();
 
     Channel& channel_;
     VekProtocolHandler& handler_;

@@ -237,6 +237,23 @@ TEST(UpdateRun, DeviceInItsBootloader_PagesRepeatedKeepTheirNumberAndZeroPagesTh
     EXPECT_EQ(result.repeats, 3);
 }
 
+// Page 3's answer comes after the wait gave up on it. Taken for a later
+// request's answer, it would confirm page 4 before its block test, and so
+// on down the line: page 5's failed block test would go unnoticed.
+TEST(UpdateRun, ALateAnswerIsNotTakenForALaterPagesAnswer) {
+    const ImageBytes image = catalogueImage(310, 0);
+    ASSERT_TRUE(image);
+    UpdateRig rig(t310(), FaultPlan().delayAnswers({devsim::RequestKind::Page, 3}, 1500, 1).failBlockTest(5, 1),
+                  catalogueImageSource(catalogueImages()));
+    const UpdateResult result = rig.run();
+
+    EXPECT_EQ(rig.sim.flash(), head(image, kT310Flash));
+    const std::vector<SentPage> pages = rig.sentPages();
+    EXPECT_EQ(std::count_if(pages.begin(), pages.end(), [](const auto& p) { return p.page == 5; }), 2);
+    EXPECT_EQ(result.outcome, UpdateOutcome::Updated);
+    EXPECT_EQ(result.repeats, 2);
+}
+
 TEST(UpdateRun, APageFailingThreeTimesAbortsAndTheDeviceIsStillRestarted) {
     UpdateRig rig(t310(), FaultPlan().failBlockTest(3, 3), catalogueImageSource(catalogueImages()));
     const UpdateResult result = rig.run();
