@@ -5,6 +5,7 @@
 #include "app/menu_items.h"
 
 #include "channel/channel.h"
+#include "update/session_sources.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
@@ -150,15 +151,10 @@ void Fl_PhysConnBoxPresenter::addressChanged(const char* address)
 void Fl_PhysConnBoxPresenter::reportOpenFailure(const char* portName, int code)
 {
     if (logDisplay == nullptr) return;
-    if (portName == nullptr || *portName == '\0') {
-        logDisplay->printf("Cannot open port: no port chosen\n");
-        return;
-    }
-    const std::string reason = openFailureReason_ ? openFailureReason_(code) : std::string();
-    if (reason.empty())
-        logDisplay->printf("Cannot open port %s (code %d)\n", portName, code);
-    else
-        logDisplay->printf("Cannot open port %s: %s\n", portName, reason.c_str());
+    const std::string name = portName != nullptr ? portName : "";
+    const std::string reason =
+        openFailureReason_ && !name.empty() ? openFailureReason_(code) : std::string();
+    logDisplay->printf("%s\n", vek::portOpenFailureLine(name, code, reason).c_str());
 }
 
 void Fl_PhysConnBoxPresenter::refreshPortList(bool offerTcp)

@@ -25,4 +25,10 @@ std::function<std::string(int code)> serialOpenFailureReason(const SerialPort& p
     };
 }
 
+std::string portOpenFailureLine(const std::string& portName, int code, const std::string& reason) {
+    if (portName.empty()) return "Cannot open port: no port chosen";
+    if (reason.empty()) return "Cannot open port " + portName + " (code " + std::to_string(code) + ")";
+    return "Cannot open port " + portName + ": " + reason;
+}
+
 }  // namespace vek

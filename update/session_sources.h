@@ -26,4 +26,8 @@ ImageSource catalogueImageSource(FirmwareImages& images);
 // no serial port name. port must outlive every session given the function.
 std::function<std::string(int code)> serialOpenFailureReason(const SerialPort& port);
 
+// The log line (without line end) that says which port could not be opened
+// and why; reason may be empty, then the channel's code stands in for it.
+std::string portOpenFailureLine(const std::string& portName, int code, const std::string& reason);
+
 }  // namespace vek

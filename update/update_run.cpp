@@ -11,6 +11,7 @@
 #include "protocol/struct_packer.h"
 #include "protocol/telegram.h"
 #include "update/bootloader_requests.h"
+#include "update/session_sources.h"
 #include "update/update_session.h"
 
 namespace vek {
@@ -147,16 +148,9 @@ bool UpdateSession::connectIfNeeded(const char* portName) {
     // which port failed and why, so the user knows what to fix.
     std::string reason;
     if (openFailureReason_) reason = openFailureReason_(code);
-    char line[256];
-    if (name.empty()) {
-        std::snprintf(line, sizeof line, "Cannot open port: no port chosen");
-    } else if (!reason.empty()) {
-        std::snprintf(line, sizeof line, "Cannot open port %s: %s", name.c_str(), reason.c_str());
-    } else {
-        std::snprintf(line, sizeof line, "Cannot open port %s (code %d)", name.c_str(), code);
-    }
+    const std::string line = portOpenFailureLine(name, code, reason);
     lastError_ = line;
-    log("%s\n", line);
+    log("%s\n", line.c_str());
     return false;
 }
 
